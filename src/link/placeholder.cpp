@@ -1,0 +1,1 @@
+// Removed once the serial port sources exist.

@@ -1,0 +1,1 @@
+# GBK text, the page command and the frame parser.

@@ -1,0 +1,1 @@
+# The About window and the hyperlink control.

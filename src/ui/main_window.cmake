@@ -1,0 +1,1 @@
+target_sources(pelmora_ui PRIVATE placeholder.cpp)

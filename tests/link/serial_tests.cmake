@@ -1,0 +1,1 @@
+# Tests of the serial port object and port naming.

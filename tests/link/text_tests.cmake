@@ -1,0 +1,1 @@
+# Tests of GBK text, the page command and the frame parser.

@@ -1,0 +1,1 @@
+# Tests of the About window and the hyperlink control.
