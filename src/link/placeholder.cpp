@@ -1,1 +1,0 @@
-// Removed once the serial port sources exist.
