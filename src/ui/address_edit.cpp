@@ -1,0 +1,45 @@
+#include "ui/address_edit.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+
+namespace pelmora::ui {
+
+AddressEdit::AddressEdit(QWidget* parent) : QLineEdit(parent) {}
+
+bool AddressEdit::isTypeable(QChar c)
+{
+    return c.unicode() < 0x20 || c == u'-' || (c >= u'0' && c <= u'9');
+}
+
+void AddressEdit::keyPressEvent(QKeyEvent* event)
+{
+    // Shortcuts (Ctrl+V and friends) carry control characters or no text at
+    // all, so only printable typing is held back here.
+    const QString text = event->text();
+    if (!text.isEmpty() && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        for (QChar c : text) {
+            if (!isTypeable(c)) {
+                event->accept();
+                return;
+            }
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void AddressEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    // An input method commits text as if typed: filter it the same way.
+    QString committed = event->commitString();
+    committed.removeIf([](QChar c) { return !isTypeable(c); });
+    if (committed == event->commitString()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(committed, event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&filtered);
+}
+
+}  // namespace pelmora::ui
