@@ -5,7 +5,7 @@
 PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
             googletest libgtest-dev libgmock-dev libbenchmark-dev \
-            xvfb xauth openbox xdotool x11-utils imagemagick \
+            xvfb xauth openbox xdotool x11-utils imagemagick libx11-dev libxtst-dev \
             fonts-wqy-microhei g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
