@@ -57,6 +57,7 @@ public:
   void setTimeout(std::chrono::milliseconds t);
   std::chrono::milliseconds timeout() const;
   void setPortNamer(PortNamer namer);
+  const PortNamer& portNamer() const { return namer_; }
 
   /// Opens the port (closing it first if open) with 8N1, no flow control and
   /// RTS on, and starts its worker. Blocks only for the device open itself.

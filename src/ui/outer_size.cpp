@@ -33,7 +33,7 @@ void OuterSizeKeeper::centreOnPrimaryScreen()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    centred_ = true;
+    centreWhenFramed_ = currentFrameMargins().isNull();
     const QPoint topLeft = screen->geometry().topLeft() + centredTopLeft(screen->geometry().size(), outerSize_);
     // For a top-level window, move() places the frame's corner.
     window_->move(topLeft);
@@ -66,9 +66,12 @@ bool OuterSizeKeeper::eventFilter(QObject* watched, QEvent* event)
             if (currentFrameMargins() != appliedMargins_) {
                 const QPoint frameTopLeft = window_->frameGeometry().topLeft();
                 applySize();
-                // The frame corner stays put when the client size is corrected.
-                if (window_->frameGeometry().topLeft() != frameTopLeft)
+                if (centreWhenFramed_) {
+                    centreOnPrimaryScreen();
+                } else if (window_->frameGeometry().topLeft() != frameTopLeft) {
+                    // The frame corner stays put when the client size is corrected.
                     window_->move(frameTopLeft);
+                }
             }
             break;
         default:

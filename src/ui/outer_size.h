@@ -35,7 +35,9 @@ private:
     QWidget* window_ = nullptr;
     QSize outerSize_;
     QMargins appliedMargins_;
-    bool centred_ = false;
+    // Centring waits for the frame: until the window manager has framed the
+    // window, its outer size is not known.
+    bool centreWhenFramed_ = false;
 };
 
 }  // namespace pelmora::ui

@@ -203,7 +203,7 @@ void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionCompl
             // The frame is broken where the caption stands.
             QRegion clip(group->rect);
             if (!group->text.isEmpty())
-                clip -= QRegion(label.adjusted(-2, 0, 2, 0));
+                clip -= QRegion(label.adjusted(-2, 0, 1, 0));
             painter->setClipRegion(clip);
             QStyleOptionFrame frameOption;
             frameOption.QStyleOption::operator=(*group);
@@ -213,13 +213,40 @@ void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionCompl
             if (!group->text.isEmpty()) {
                 painter->save();
                 painter->setPen(group->palette.windowText().color());
-                painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, group->text);
+                painter->drawText(label.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
+                                  group->text);
                 painter->restore();
             }
             return;
         }
     }
     QProxyStyle::drawComplexControl(control, option, painter, widget);
+}
+
+QRect XpStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
+                             const QWidget* widget) const
+{
+    // Group box caption on the frame's top edge, a little in from the left,
+    // as the classic look has it.
+    if (control == CC_GroupBox) {
+        if (const auto* group = qstyleoption_cast<const QStyleOptionGroupBox*>(option)) {
+            const QFontMetrics& fm = group->fontMetrics;
+            constexpr int kCaptionIndent = 8;
+            const QRect label(kCaptionIndent, 0, fm.horizontalAdvance(group->text) + 2, fm.height());
+            const QRect frame = group->rect.adjusted(0, fm.height() / 2, 0, 0);
+            switch (subControl) {
+            case SC_GroupBoxLabel:
+                return label;
+            case SC_GroupBoxFrame:
+                return frame;
+            case SC_GroupBoxContents:
+                return frame.adjusted(1, fm.height() / 2, -1, -1);
+            default:
+                break;
+            }
+        }
+    }
+    return QProxyStyle::subControlRect(control, option, subControl, widget);
 }
 
 int XpStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
