@@ -3,6 +3,7 @@
 #include "link/gbk_text.h"
 #include "link/page_command.h"
 #include "link/serial_port.h"
+#include "ui/about_window.h"
 #include "ui/main_window.h"
 #include "ui/xp_style.h"
 
@@ -173,6 +174,9 @@ void MainWindowHandlers::sendPage()
 
 void MainWindowHandlers::showAbout()
 {
+    // Modal: returns when the About window has been closed. Focus goes back
+    // to the About button when the main window is active again.
+    ui::execAboutWindow();
 }
 
 QString MainWindowHandlers::describeOpenFailure(const link::OpenFailure& failure, int portNumber, int baudRate)
