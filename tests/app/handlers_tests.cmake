@@ -1,7 +1,7 @@
 # Tests of the main window's handlers against real pseudo-terminals.
 find_package(Qt6 REQUIRED COMPONENTS Test)
 pelmora_add_test(handlers_tests
-  SOURCES serial_toggle_tests.cpp send_page_tests.cpp handlers_test_support.h
+  SOURCES serial_toggle_tests.cpp send_page_tests.cpp about_modality_tests.cpp handlers_test_support.h
   LIBRARIES pelmora_app Qt6::Test util
   ENVIRONMENT QT_QPA_PLATFORM=offscreen
   LABELS app)
