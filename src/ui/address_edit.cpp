@@ -3,9 +3,15 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
+#include <limits>
+
 namespace pelmora::ui {
 
-AddressEdit::AddressEdit(QWidget* parent) : QLineEdit(parent) {}
+AddressEdit::AddressEdit(QWidget* parent) : QLineEdit(parent)
+{
+    // The box has no length limit; QLineEdit would cut pasted text at 32767.
+    setMaxLength(std::numeric_limits<int>::max());
+}
 
 bool AddressEdit::isTypeable(QChar c)
 {

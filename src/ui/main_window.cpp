@@ -5,6 +5,7 @@
 #include "link/serial_port.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QPointer>
@@ -199,12 +200,24 @@ QString MainWindow::textOf(const QLineEdit* box)
 
 bool MainWindow::ownsWidget(const QObject* object) const
 {
-    // Walks parent widgets rather than window(): an open drop-down list is a
-    // popup window of its own whose parent is the combo box.
     for (const QObject* o = object; o; o = o->parent())
         if (o == this)
             return true;
     return false;
+}
+
+bool MainWindow::takesEscapeFrom(const QObject* object) const
+{
+    if (!object->isWidgetType())
+        return false;
+    // An open drop-down list is a popup window of its own, parented to its
+    // combo box, and counts as part of the window. Other popups (an edit
+    // box's context menu) and dialogs parented here keep Esc for themselves.
+    const QWidget* top = static_cast<const QWidget*>(object)->window();
+    if (top == this)
+        return true;
+    return top->windowType() == Qt::Popup && qobject_cast<const QComboBox*>(top->parentWidget())
+           && ownsWidget(top);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -212,7 +225,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const auto modifiers = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-        if (key->key() == Qt::Key_Escape && modifiers == Qt::NoModifier && ownsWidget(watched)) {
+        if (key->key() == Qt::Key_Escape && modifiers == Qt::NoModifier && takesEscapeFrom(watched)) {
             if (QWidget* popup = QApplication::activePopupWidget(); popup && ownsWidget(popup))
                 popup->close();
             close();

@@ -87,6 +87,7 @@ protected:
 
 private:
     bool ownsWidget(const QObject* object) const;
+    bool takesEscapeFrom(const QObject* object) const;
 
     OuterSizeKeeper* outerSize_ = nullptr;
 };
