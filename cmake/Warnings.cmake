@@ -6,5 +6,5 @@ if(MSVC)
 else()
   target_compile_options(pelmora_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
-    -Wcast-align -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+    -Wcast-align -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 endif()
