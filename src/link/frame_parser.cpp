@@ -7,6 +7,15 @@
 namespace pelmora::link {
 namespace {
 
+FrameEvent cutOff(std::string bytes, CutOffReason reason)
+{
+    FrameEvent event;
+    event.kind = FrameEventKind::CutOff;
+    event.cutOffReason = reason;
+    event.bytes = std::move(bytes);
+    return event;
+}
+
 bool isFunctionCode(char c) { return c >= '1' && c <= '4'; }
 bool isRateCode(char c) { return c == 'H' || c == 'L'; }
 bool isPagerTypeCode(char c) { return c == 'N' || c == 'T'; }
@@ -93,13 +102,8 @@ std::vector<FrameEvent> FrameParser::feed(std::string_view bytes)
         bytes.remove_prefix(mark + 1);
         if (c == page::kStartMark) {
             flushNoise(events);
-            if (state_ == State::InFrame) {
-                FrameEvent event;
-                event.kind = FrameEventKind::CutOff;
-                event.cutOffReason = CutOffReason::NewStartMark;
-                event.bytes = std::move(frame_);
-                events.push_back(std::move(event));
-            }
+            if (state_ == State::InFrame)
+                events.push_back(cutOff(std::move(frame_), CutOffReason::NewStartMark));
             frame_.assign(1, c);
             state_ = State::InFrame;
         } else if (state_ == State::InFrame) {
@@ -124,13 +128,8 @@ std::vector<FrameEvent> FrameParser::finish()
 {
     std::vector<FrameEvent> events;
     flushNoise(events);
-    if (state_ == State::InFrame) {
-        FrameEvent event;
-        event.kind = FrameEventKind::CutOff;
-        event.cutOffReason = CutOffReason::EndOfStream;
-        event.bytes = std::move(frame_);
-        events.push_back(std::move(event));
-    }
+    if (state_ == State::InFrame)
+        events.push_back(cutOff(std::move(frame_), CutOffReason::EndOfStream));
     frame_.clear();
     state_ = State::Outside;
     return events;

@@ -2,6 +2,8 @@
 // its own flag and never by the height the window happens to have.
 #include <gtest/gtest.h>
 
+#include "support/qt_application.h"
+
 #include <QApplication>
 #include <QtTest/QTest>
 
@@ -15,11 +17,7 @@ namespace {
 
 QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "debug_toggle_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);  // lives to process end
-    return *app;
+    return pelmora::testing::qtApplication();
 }
 
 class DebugToggle : public ::testing::Test {

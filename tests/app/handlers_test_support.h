@@ -6,6 +6,7 @@
 #include "app/main_window_handlers.h"
 #include "link/serial_port.h"
 #include "serial_test_support.h"
+#include "support/qt_application.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -24,11 +25,7 @@ namespace pelmora::app::testing {
 
 inline QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "pelmora-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return pelmora::testing::qtApplication();
 }
 
 // What a modal message box showed, read while it was open.

@@ -3,6 +3,8 @@
 // ends with 0 when Esc closes it.
 #include <gtest/gtest.h>
 
+#include "support/qt_application.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -29,11 +31,7 @@ constexpr auto kGiveUpAfter = 20s;  // ends a loop that a broken test would leav
 
 QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "startup_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);  // lives to process end
-    return *app;
+    return pelmora::testing::qtApplication();
 }
 
 // Runs `step` once `ready` holds, polling from the event loop, so a test can

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/qt_application.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -22,11 +24,7 @@ const QColor kBlue(0, 0, 255);
 
 QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "about_window_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);  // lives to process end
-    return *app;
+    return pelmora::testing::qtApplication();
 }
 
 bool neverOpens(const QString&)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/qt_application.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
@@ -21,11 +23,7 @@ const QColor kHover(0, 120, 215);
 
 QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "hyperlink_tests";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);  // lives to process end
-    return *app;
+    return pelmora::testing::qtApplication();
 }
 
 // A link with a recording opener whose result the test chooses.

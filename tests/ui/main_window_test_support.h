@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/qt_application.h"
+
 #include <QApplication>
 #include <QtTest/QTest>
 
@@ -17,11 +19,8 @@ namespace pelmora::ui::testing {
 
 inline QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "main_window_tests";
-    static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        auto* created = new QApplication(argc, argv);  // lives to process end
+        auto* created = &pelmora::testing::qtApplication();
         // Closing a window under test must not end a nested wait.
         QApplication::setQuitOnLastWindowClosed(false);
         enableXpStyle(1);

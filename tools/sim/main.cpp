@@ -297,10 +297,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& error) {
-        complain(std::string("internal error: ") + error.what());
-        return tools::kExitOsError;
-    }
+    return pelmora::tools::runReportingInternalErrors(kProgram, [&] { return run(argc, argv); });
 }
