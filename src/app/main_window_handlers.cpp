@@ -25,8 +25,8 @@ constexpr int kBaudRateOfSecondItem = 115200;
 
 link::GbkResult toGbk(const QString& text)
 {
-    return link::utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                 static_cast<std::size_t>(text.size())));
+    return link::utf16ToGbk(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 // Compares the selection with each position in turn, reading it afresh each
@@ -42,7 +42,8 @@ QString describeUnencodable(const QString& field, const link::GbkResult& result)
 {
     const char32_t c = result.badChar;
     const QString shown = (c >= 0xD800 && c <= 0xDFFF) ? QString() : QString::fromUcs4(&c, 1);
-    const QString code = QStringLiteral("U+") + QStringLiteral("%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
+    const QString code =
+        QStringLiteral("U+") + QStringLiteral("%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
     return QStringLiteral("%1第 %2 个字符“%3”（%4）没有 GBK 编码")
         .arg(field)
         .arg(static_cast<qulonglong>(result.badIndex.value_or(0) + 1))
@@ -181,8 +182,8 @@ void MainWindowHandlers::showAbout()
 
 QString MainWindowHandlers::describeOpenFailure(const link::OpenFailure& failure, int portNumber, int baudRate)
 {
-    const QString device = failure.device.empty() ? QStringLiteral("COM%1").arg(portNumber)
-                                                   : QString::fromStdString(failure.device);
+    const QString device =
+        failure.device.empty() ? QStringLiteral("COM%1").arg(portNumber) : QString::fromStdString(failure.device);
     QString reason;
     switch (failure.error) {
     case link::OpenError::NoSuchDevice:

@@ -29,9 +29,9 @@ void programExit() {}
 
 QString diagnosticBlock(const QString& detail)
 {
-    QString block = QStringLiteral("%1 %2, Qt %3, %4").arg(QString::fromLatin1(kProductName),
-                                                        QString::fromLatin1(kVersion), QString::fromLatin1(qVersion()),
-                                                        QGuiApplication::platformName());
+    QString block = QStringLiteral("%1 %2, Qt %3, %4")
+                        .arg(QString::fromLatin1(kProductName), QString::fromLatin1(kVersion),
+                             QString::fromLatin1(qVersion()), QGuiApplication::platformName());
     if (!detail.isEmpty())
         block += QLatin1Char('\n') + detail;
     return block;

@@ -16,10 +16,22 @@ FrameEvent cutOff(std::string bytes, CutOffReason reason)
     return event;
 }
 
-bool isFunctionCode(char c) { return c >= '1' && c <= '4'; }
-bool isRateCode(char c) { return c == 'H' || c == 'L'; }
-bool isPagerTypeCode(char c) { return c == 'N' || c == 'T'; }
-bool isPhaseCode(char c) { return c == 'P' || c == 'N'; }
+bool isFunctionCode(char c)
+{
+    return c >= '1' && c <= '4';
+}
+bool isRateCode(char c)
+{
+    return c == 'H' || c == 'L';
+}
+bool isPagerTypeCode(char c)
+{
+    return c == 'N' || c == 'T';
+}
+bool isPhaseCode(char c)
+{
+    return c == 'P' || c == 'N';
+}
 
 constexpr std::string_view kMarks{"#$"};
 

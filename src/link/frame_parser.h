@@ -21,13 +21,13 @@
 namespace pelmora::link {
 
 struct PageFrame {
-    std::string raw;               // the whole frame, "#" to "$", as received
-    std::optional<char> phase;     // 'P' or 'N'; none when the byte after "#" is neither
-    std::string address;           // GBK bytes
-    std::optional<char> function;  // '1' to '4'
-    std::optional<char> rate;      // 'H' or 'L'
-    std::optional<char> pagerType; // 'N' or 'T'
-    std::string message;           // GBK bytes
+    std::string raw;                // the whole frame, "#" to "$", as received
+    std::optional<char> phase;      // 'P' or 'N'; none when the byte after "#" is neither
+    std::string address;            // GBK bytes
+    std::optional<char> function;   // '1' to '4'
+    std::optional<char> rate;       // 'H' or 'L'
+    std::optional<char> pagerType;  // 'N' or 'T'
+    std::string message;            // GBK bytes
     // Set when no function/rate/type triple was found: the bytes after the
     // phase code, which could not be split into address and message.
     std::optional<std::string> undecoded;
@@ -50,8 +50,8 @@ enum class CutOffReason { NewStartMark, EndOfStream };
 
 struct FrameEvent {
     FrameEventKind kind = FrameEventKind::Noise;
-    PageFrame frame;      // Frame only
-    std::string bytes;    // Noise: the bytes; CutOff: the frame so far; Overlong: its first bytes
+    PageFrame frame;    // Frame only
+    std::string bytes;  // Noise: the bytes; CutOff: the frame so far; Overlong: its first bytes
     CutOffReason cutOffReason = CutOffReason::EndOfStream;  // CutOff only
 };
 

@@ -10,8 +10,14 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 GbkResult refused(std::size_t index, char32_t character, TextProblem problem)
 {
@@ -45,8 +51,7 @@ GbkResult encodeWellFormed(std::u16string_view text)
 {
     detail::RawGbk raw = detail::encodeGbk(text);
     if (raw.badUnit) {
-        return refused(codePointsBefore(text, *raw.badUnit), codePointAt(text, *raw.badUnit),
-                       TextProblem::NoGbkCode);
+        return refused(codePointsBefore(text, *raw.badUnit), codePointAt(text, *raw.badUnit), TextProblem::NoGbkCode);
     }
     GbkResult result;
     result.bytes = std::move(raw.bytes);
@@ -140,7 +145,10 @@ GbkResult utf8ToGbk(std::string_view text)
     return encodeWellFormed(utf16);
 }
 
-std::u16string gbkToUtf16(std::string_view gbk) { return detail::decodeGbk(gbk); }
+std::u16string gbkToUtf16(std::string_view gbk)
+{
+    return detail::decodeGbk(gbk);
+}
 
 std::string gbkToUtf8(std::string_view gbk)
 {
@@ -180,8 +188,7 @@ std::string describeProblem(const GbkResult& result)
     switch (result.problem) {
     case TextProblem::InvalidUtf8:
         std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(result.badChar));
-        return "invalid UTF-8 (byte " + std::string(code) + ") at character position " +
-               std::to_string(position);
+        return "invalid UTF-8 (byte " + std::string(code) + ") at character position " + std::to_string(position);
     case TextProblem::UnpairedSurrogate:
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(result.badChar));
         return "unpaired surrogate " + std::string(code) + " at position " + std::to_string(position);
@@ -196,8 +203,7 @@ std::string describeProblem(const GbkResult& result)
         appendUtf8(shown, result.badChar);
         shown = " (" + shown + ")";
     }
-    return "character " + std::string(code) + shown + " at position " + std::to_string(position) +
-           " has no GBK code";
+    return "character " + std::string(code) + shown + " at position " + std::to_string(position) + " has no GBK code";
 }
 
 }  // namespace pelmora::link

@@ -26,20 +26,23 @@ std::optional<std::string> encodeRun(const char16_t* units, int count)
 {
     const auto* wide = reinterpret_cast<const wchar_t*>(units);
     BOOL usedDefault = FALSE;
-    const int needed = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, count, nullptr, 0,
-                                           nullptr, &usedDefault);
+    const int needed =
+        WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, count, nullptr, 0, nullptr, &usedDefault);
     if (needed <= 0 || usedDefault)
         return std::nullopt;
     std::string bytes(static_cast<std::size_t>(needed), '\0');
     usedDefault = FALSE;
-    const int written = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, count, bytes.data(),
-                                            needed, nullptr, &usedDefault);
+    const int written = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide, count, bytes.data(), needed,
+                                            nullptr, &usedDefault);
     if (written != needed || usedDefault)
         return std::nullopt;
     return bytes;
 }
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isHighSurrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
 
 // Byte length of the GBK character that starts at gbk[i], by the shape of
 // its lead byte; the API decides whether it is a real character.
@@ -95,8 +98,8 @@ std::u16string decodeGbk(std::string_view gbk)
     for (std::size_t i = 0; i < gbk.size();) {
         const std::size_t bytes = pieceLength(gbk, i);
         wchar_t unit[2] = {};
-        const int got = MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data() + i,
-                                            static_cast<int>(bytes), unit, 2);
+        const int got =
+            MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data() + i, static_cast<int>(bytes), unit, 2);
         if (got == 1) {
             result.push_back(static_cast<char16_t>(unit[0]));
             i += bytes;

@@ -25,18 +25,41 @@ void appendCode(std::string& out, std::optional<char> code)
 
 }  // namespace
 
-std::span<const char> phaseCodes() { return kPhaseCodes; }
-std::span<const char> functionCodes() { return kFunctionCodes; }
-std::span<const char> rateCodes() { return kRateCodes; }
-std::span<const char> pagerTypeCodes() { return kPagerTypeCodes; }
+std::span<const char> phaseCodes()
+{
+    return kPhaseCodes;
+}
+std::span<const char> functionCodes()
+{
+    return kFunctionCodes;
+}
+std::span<const char> rateCodes()
+{
+    return kRateCodes;
+}
+std::span<const char> pagerTypeCodes()
+{
+    return kPagerTypeCodes;
+}
 
-std::optional<char> phaseCode(int position) { return codeAt(kPhaseCodes, position); }
-std::optional<char> functionCode(int position) { return codeAt(kFunctionCodes, position); }
-std::optional<char> rateCode(int position) { return codeAt(kRateCodes, position); }
-std::optional<char> pagerTypeCode(int position) { return codeAt(kPagerTypeCodes, position); }
+std::optional<char> phaseCode(int position)
+{
+    return codeAt(kPhaseCodes, position);
+}
+std::optional<char> functionCode(int position)
+{
+    return codeAt(kFunctionCodes, position);
+}
+std::optional<char> rateCode(int position)
+{
+    return codeAt(kRateCodes, position);
+}
+std::optional<char> pagerTypeCode(int position)
+{
+    return codeAt(kPagerTypeCodes, position);
+}
 
-std::string buildCommand(const Selections& selections, std::string_view addressGbk,
-                         std::string_view messageGbk)
+std::string buildCommand(const Selections& selections, std::string_view addressGbk, std::string_view messageGbk)
 {
     std::string command;
     command.reserve(6 + addressGbk.size() + messageGbk.size());

@@ -19,10 +19,10 @@ inline constexpr char kStartMark = '#';
 inline constexpr char kEndMark = '$';
 
 // Codes by list position: phaseCodes()[0] is the code of position 0, etc.
-std::span<const char> phaseCodes();     // "正" 'P', "反" 'N'
-std::span<const char> functionCodes();  // '1' '2' '3' '4'
-std::span<const char> rateCodes();      // 1200 'H', 512 'L'
-std::span<const char> pagerTypeCodes(); // "数字机" 'N', "汉字机" 'T'
+std::span<const char> phaseCodes();      // "正" 'P', "反" 'N'
+std::span<const char> functionCodes();   // '1' '2' '3' '4'
+std::span<const char> rateCodes();       // 1200 'H', 512 'L'
+std::span<const char> pagerTypeCodes();  // "数字机" 'N', "汉字机" 'T'
 
 std::optional<char> phaseCode(int position);
 std::optional<char> functionCode(int position);
@@ -39,7 +39,6 @@ struct Selections {
 
 // The whole command. Address and message are GBK already and go out byte for
 // byte; nothing is checked or changed.
-std::string buildCommand(const Selections& selections, std::string_view addressGbk,
-                         std::string_view messageGbk);
+std::string buildCommand(const Selections& selections, std::string_view addressGbk, std::string_view messageGbk);
 
 }  // namespace pelmora::link::page

@@ -13,8 +13,8 @@
 namespace pelmora::link {
 
 struct PortDevice {
-  std::string path;         ///< what open() opens, e.g. "/dev/ttyUSB0" or "\\.\COM3"
-  std::string description;  ///< product name of the adapter, or empty when none is known
+    std::string path;         ///< what open() opens, e.g. "/dev/ttyUSB0" or "\\.\COM3"
+    std::string description;  ///< product name of the adapter, or empty when none is known
 };
 
 /// Maps a port number (1 = COM1) to the device it would open now; nullopt when there is none.
@@ -35,8 +35,8 @@ std::vector<PortDevice> listSystemPorts();
 /// directory; there, files that are not character devices are taken as they
 /// are, without asking a driver.
 struct DeviceTree {
-  std::filesystem::path devRoot{"/dev"};
-  std::filesystem::path sysRoot{"/sys"};
+    std::filesystem::path devRoot{"/dev"};
+    std::filesystem::path sysRoot{"/sys"};
 };
 
 /// Ports in numbering order: on-board UARTs (ttyS* with a driver bound that

@@ -10,17 +10,16 @@ namespace pelmora::ui {
 namespace {
 
 // CR LF as the window layout keeps it; the label shows it as lines.
-constexpr char16_t kAuthorText[] =
-    u"此程序由 Tesvarin 编写发布\r\n\r\n想要查看关于此程序说明和更多原创资料\r\n请访问";
+constexpr char16_t kAuthorText[] = u"此程序由 Tesvarin 编写发布\r\n\r\n想要查看关于此程序说明和更多原创资料\r\n请访问";
 // Two public pages that explain the paging protocol to an operator.
 constexpr char16_t kFirstAddress[] = u"https://en.wikipedia.org/wiki/POCSAG";
 constexpr char16_t kSecondAddress[] = u"https://zh.wikipedia.org/wiki/POCSAG";
 
 // A dialog that belongs to no window: on X11 the toolkit then makes its
 // invisible group leader the owner, so the taskbar shows no entry for it.
-constexpr Qt::WindowFlags kAboutWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+constexpr Qt::WindowFlags kAboutWindowFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
 
 HyperLinker* makeLink(QWidget* parent, const char16_t* name, const QRect& place, const char16_t* address,
                       const HyperLinker::Opener& opener)

@@ -14,8 +14,7 @@ inline constexpr Colour kGreen = 65280u;
 
 constexpr QColor toQColor(Colour c)
 {
-    return QColor(static_cast<int>(c & 0xFFu), static_cast<int>((c >> 8) & 0xFFu),
-                  static_cast<int>((c >> 16) & 0xFFu));
+    return QColor(static_cast<int>(c & 0xFFu), static_cast<int>((c >> 8) & 0xFFu), static_cast<int>((c >> 16) & 0xFFu));
 }
 
 }  // namespace pelmora::ui

@@ -98,16 +98,19 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
         ports << QStringLiteral("COM%1").arg(n);
     组合框_串口号 = list(分组框_串口设置, u"组合框_串口号", {96, 24, 100, 23}, ports, 0);
     标签_波特率 = label(分组框_串口设置, u"标签_波特率", {16, 56, 80, 24}, QStringLiteral("波特率"));
-    组合框_波特率 = list(this, u"组合框_波特率", {104, 64, 100, 23}, {QStringLiteral("9600"), QStringLiteral("115200")}, 1);
+    组合框_波特率 =
+        list(this, u"组合框_波特率", {104, 64, 100, 23}, {QStringLiteral("9600"), QStringLiteral("115200")}, 1);
     外形框_串口状态 = place<StatusLamp>(分组框_串口设置, u"外形框_串口状态", {16, 88, 32, 32});
     按钮_打开串口 = button(分组框_串口设置, u"按钮_打开串口", {56, 88, 140, 32}, QStringLiteral("打开串口"));
 
     // Pager parameters.
     分组框_呼机设置 = group(this, u"分组框_呼机设置", {8, 152, 216, 192}, QStringLiteral("呼机参数"));
     标签_相位 = label(分组框_呼机设置, u"标签_相位", {16, 24, 80, 24}, QStringLiteral("相位"));
-    组合框_相位 = list(分组框_呼机设置, u"组合框_相位", {96, 24, 100, 23}, {QStringLiteral("正"), QStringLiteral("反")}, 0);
+    组合框_相位 =
+        list(分组框_呼机设置, u"组合框_相位", {96, 24, 100, 23}, {QStringLiteral("正"), QStringLiteral("反")}, 0);
     标签_速率 = label(分组框_呼机设置, u"标签_速率", {16, 56, 80, 24}, QStringLiteral("速率"));
-    组合框_速率 = list(分组框_呼机设置, u"组合框_速率", {96, 56, 100, 23}, {QStringLiteral("1200"), QStringLiteral("512")}, 0);
+    组合框_速率 =
+        list(分组框_呼机设置, u"组合框_速率", {96, 56, 100, 23}, {QStringLiteral("1200"), QStringLiteral("512")}, 0);
     标签_呼机类型 = label(分组框_呼机设置, u"标签_呼机类型", {16, 88, 80, 24}, QStringLiteral("呼机类型"));
     组合框_呼机类型 = list(分组框_呼机设置, u"组合框_呼机类型", {96, 88, 100, 23},
                            {QStringLiteral("数字机"), QStringLiteral("汉字机")}, 0);
@@ -123,7 +126,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
     // Tips.
     分组框_Tips = group(this, u"分组框_Tips", {8, 352, 216, 120}, QStringLiteral("Tips"));
-    标签_Tips = label(分组框_Tips, u"标签_Tips", {8, 16, 192, 96}, QString(kTipsText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    标签_Tips = label(分组框_Tips, u"标签_Tips", {8, 16, 192, 96},
+                      QString(kTipsText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     标签_Tips->setWordWrap(true);
     标签_Tips->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
@@ -169,7 +173,7 @@ MainWindow::~MainWindow()
 
 QList<QWidget*> MainWindow::tabCycle() const
 {
-    return {编辑框_数据发送区, 按钮_发送数据, 按钮_调试,     按钮_关于,     组合框_波特率, 组合框_串口号, 按钮_打开串口,
+    return {编辑框_数据发送区, 按钮_发送数据, 按钮_调试,       按钮_关于,   组合框_波特率, 组合框_串口号, 按钮_打开串口,
             组合框_相位,       组合框_速率,   组合框_呼机类型, 组合框_响声, 编辑框_地址码, 编辑框3};
 }
 
@@ -216,8 +220,7 @@ bool MainWindow::takesEscapeFrom(const QObject* object) const
     const QWidget* top = static_cast<const QWidget*>(object)->window();
     if (top == this)
         return true;
-    return top->windowType() == Qt::Popup && qobject_cast<const QComboBox*>(top->parentWidget())
-           && ownsWidget(top);
+    return top->windowType() == Qt::Popup && qobject_cast<const QComboBox*>(top->parentWidget()) && ownsWidget(top);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

@@ -26,8 +26,8 @@ inline constexpr int kCollapsedHeight = 530;
 inline constexpr int kExpandedHeight = 680;
 
 // The tips text exactly as the layout holds it, CR LF line breaks included.
-inline const QString kTipsText = QStringLiteral(
-    "数字机只能输入:\r\n\"0\"-\"9\"以及\"A\"-\"F\"\r\n\r\nA -> 换行   B -> \"U\"\r\nC -> 空格   D -> \"-\"\r\nE -> \"[\"    F -> \"]\"");
+inline const QString kTipsText = QStringLiteral("数字机只能输入:\r\n\"0\"-\"9\"以及\"A\"-\"F\"\r\n\r\nA -> 换行   B -> "
+                                                "\"U\"\r\nC -> 空格   D -> \"-\"\r\nE -> \"[\"    F -> \"]\"");
 
 // The operator's working screen: a fixed layout of the serial settings, the
 // pager parameters, the tips, the data send area and the debug panel below

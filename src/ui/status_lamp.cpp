@@ -21,8 +21,7 @@ void StatusLamp::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const int side = qMin(width(), height());
-    const QRectF circle((width() - side) / 2.0 + 0.5, (height() - side) / 2.0 + 0.5, side - 1.0,
-                        side - 1.0);
+    const QRectF circle((width() - side) / 2.0 + 0.5, (height() - side) / 2.0 + 0.5, side - 1.0, side - 1.0);
     painter.setPen(QPen(Qt::black, 1.0));
     painter.setBrush(fillColour_ == kNoColour ? QBrush(Qt::NoBrush) : QBrush(toQColor(fillColour_)));
     painter.drawEllipse(circle);

@@ -150,8 +150,8 @@ void XpStyle::drawControl(ControlElement element, const QStyleOption* option, QP
     QProxyStyle::drawControl(element, option, painter, widget);
 }
 
-void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                 QPainter* painter, const QWidget* widget) const
+void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                                 const QWidget* widget) const
 {
     if (control == CC_ComboBox) {
         if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
@@ -173,15 +173,20 @@ void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionCompl
             QLinearGradient gradient(a.topLeft(), a.bottomLeft());
             const bool pressed = arrowState & State_Sunken;
             const bool hovered = arrowState & State_MouseOver;
-            gradient.setColorAt(0.0, pressed ? QColor(110, 142, 241) : hovered ? QColor(211, 224, 255) : QColor(193, 211, 251));
-            gradient.setColorAt(1.0, pressed ? QColor(180, 200, 250) : hovered ? QColor(170, 198, 255) : QColor(160, 184, 238));
+            gradient.setColorAt(0.0, pressed   ? QColor(110, 142, 241)
+                                     : hovered ? QColor(211, 224, 255)
+                                               : QColor(193, 211, 251));
+            gradient.setColorAt(1.0, pressed   ? QColor(180, 200, 250)
+                                     : hovered ? QColor(170, 198, 255)
+                                               : QColor(160, 184, 238));
             painter->setPen(Qt::NoPen);
             painter->setBrush(gradient);
             painter->drawRoundedRect(a, 2, 2);
             // The arrow glyph.
             const QPointF c = a.center();
             QPolygonF arrow;
-            arrow << QPointF(c.x() - 3.5, c.y() - 1.5) << QPointF(c.x() + 3.5, c.y() - 1.5) << QPointF(c.x(), c.y() + 2.5);
+            arrow << QPointF(c.x() - 3.5, c.y() - 1.5) << QPointF(c.x() + 3.5, c.y() - 1.5)
+                  << QPointF(c.x(), c.y() + 2.5);
             painter->setBrush(QColor(77, 97, 133));
             painter->drawPolygon(arrow);
             painter->restore();
@@ -224,7 +229,7 @@ void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionCompl
 }
 
 QRect XpStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
-                             const QWidget* widget) const
+                              const QWidget* widget) const
 {
     // Group box caption on the frame's top edge, a little in from the left,
     // as the classic look has it.

@@ -13,11 +13,11 @@ class XpStyle : public QProxyStyle {
     Q_OBJECT
 public:
     struct Scheme {
-        QColor editFrame;        // edit boxes, drop-down lists and their lists
-        QColor groupFrame;       // rounded group box frame
+        QColor editFrame;   // edit boxes, drop-down lists and their lists
+        QColor groupFrame;  // rounded group box frame
         QColor buttonFrame;
         QColor buttonTop, buttonBottom;
-        QColor hoverEdge;        // inner glow while the pointer is over a button
+        QColor hoverEdge;  // inner glow while the pointer is over a button
         QColor pressedTop, pressedBottom;
     };
 
@@ -30,8 +30,8 @@ public:
                        const QWidget* widget = nullptr) const override;
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget = nullptr) const override;
-    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                            QPainter* painter, const QWidget* widget = nullptr) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget = nullptr) const override;
     int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,

@@ -22,7 +22,8 @@ protected:
     {
         bool ran = false;
         QTimer::singleShot(0, [&] {
-            ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<ui::AboutWindow*>(QApplication::activeModalWidget()); }));
+            ASSERT_TRUE(
+                QTest::qWaitFor([] { return qobject_cast<ui::AboutWindow*>(QApplication::activeModalWidget()); }));
             auto* about = qobject_cast<ui::AboutWindow*>(QApplication::activeModalWidget());
             whileOpen(*about);
             ran = true;
@@ -54,7 +55,7 @@ TEST_F(AboutOverMainWindow, EscClosesOnlyTheAboutWindow)
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->isEnabled());
     window->activateWindow();
-    QTest::qWaitFor([&] { return QApplication::focusWidget() == window->按钮_关于; });
+    (void)QTest::qWaitFor([&] { return QApplication::focusWidget() == window->按钮_关于; });
     EXPECT_EQ(QApplication::focusWidget(), window->按钮_关于);
 
     // And the main window takes input again.

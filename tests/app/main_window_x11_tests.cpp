@@ -31,7 +31,8 @@ bool has(const std::vector<std::string>& names, const std::string& name)
 
 std::string describe(const Rect& r)
 {
-    return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y);
+    return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+"
+           + std::to_string(r.y);
 }
 
 struct Running {
@@ -68,8 +69,9 @@ TEST(MainWindowX11, FramedSizeCentringFrameActionsAndDebugToggle)
     EXPECT_TRUE(outerIs(x, app.window, collapsed)) << "outer geometry " << describe(x.outerGeometry(app.window));
     const FrameExtents frame = x.frameExtents(app.window);
     const Rect client = x.clientGeometry(app.window);
-    std::cout << "[ measured ] outer " << describe(x.outerGeometry(app.window)) << ", client " << describe(client) << ", frame left "
-              << frame.left << " right " << frame.right << " top " << frame.top << " bottom " << frame.bottom << "\n";
+    std::cout << "[ measured ] outer " << describe(x.outerGeometry(app.window)) << ", client " << describe(client)
+              << ", frame left " << frame.left << " right " << frame.right << " top " << frame.top << " bottom "
+              << frame.bottom << "\n";
     EXPECT_GT(frame.top, 0) << "a title bar";
     // A thin frame may leave the top of the debug frame in view, never its text box.
     EXPECT_LE(client.height, 520) << "the debug panel starts out of view";

@@ -111,7 +111,8 @@ TEST_F(WindowOnPty, PortHeldByAnotherOwnerIsReportedAsBusy)
     ASSERT_TRUE(other.open());
     const auto boxes = runAcceptingBoxes([&] { window->按钮_打开串口->click(); });
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].informativeText, QString::fromStdString(pty.slavePath) + QStringLiteral("：端口已被其他程序占用"));
+    EXPECT_EQ(boxes[0].informativeText,
+              QString::fromStdString(pty.slavePath) + QStringLiteral("：端口已被其他程序占用"));
     other.close();
     openPort();
 }
@@ -121,7 +122,7 @@ TEST_F(WindowOnPty, VanishedDeviceClosesThePortAndTurnsTheLampRedWithoutABox)
     openPort();
     std::vector<ShownBox> boxes = runAcceptingBoxes([&] {
         pty.closeMaster();
-        QTest::qWaitFor([&] { return window->按钮_打开串口->text() == QStringLiteral("打开串口"); }, 5000);
+        (void)QTest::qWaitFor([&] { return window->按钮_打开串口->text() == QStringLiteral("打开串口"); }, 5000);
     });
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(window->按钮_打开串口->text(), QStringLiteral("打开串口"));

@@ -107,10 +107,12 @@ TEST_P(StartupFailure, ShowsTheErrorBoxAndReturnsMinusOne)
 
 INSTANTIATE_TEST_SUITE_P(
     Factories, StartupFailure,
-    ::testing::Values(
-        FailingFactory{"throws", []() -> std::unique_ptr<ui::MainWindow> { throw std::runtime_error("no window handle"); },
-                       "no window handle"},
-        FailingFactory{"returns_null", []() -> std::unique_ptr<ui::MainWindow> { return nullptr; }, ""}),
+    ::testing::Values(FailingFactory{"throws",
+                                     []() -> std::unique_ptr<ui::MainWindow> {
+                                         throw std::runtime_error("no window handle");
+                                     },
+                                     "no window handle"},
+                      FailingFactory{"returns_null", []() -> std::unique_ptr<ui::MainWindow> { return nullptr; }, ""}),
     [](const ::testing::TestParamInfo<FailingFactory>& row) { return std::string(row.param.meaning); });
 
 TEST(FatalErrorBox, TextLineByLine)
@@ -160,13 +162,14 @@ TEST(Startup, ShowsTheStyledWindowCentredAndEscEndsWithZero)
               [&] {
                   checked = true;
                   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-                  EXPECT_EQ(window->frameGeometry(),
-                            QRect(screen.x() + (screen.width() - 771) / 2, screen.y() + (screen.height() - 530) / 2, 771, 530));
+                  EXPECT_EQ(window->frameGeometry(), QRect(screen.x() + (screen.width() - 771) / 2,
+                                                           screen.y() + (screen.height() - 530) / 2, 771, 530));
                   EXPECT_EQ(QApplication::focusWidget(), window->编辑框_数据发送区);
                   EXPECT_EQ(window->编辑框3->toPlainText(), QStringLiteral("请在源码内打开调试功能"));
 
                   // A message box made later, like the port failure box, gets the look too.
-                  QMessageBox later(QMessageBox::Information, QStringLiteral("信息："), QStringLiteral("串口打开失败！"));
+                  QMessageBox later(QMessageBox::Information, QStringLiteral("信息："),
+                                    QStringLiteral("串口打开失败！"));
                   EXPECT_NE(qobject_cast<ui::XpStyle*>(later.style()), nullptr);
                   EXPECT_NE(qobject_cast<ui::XpStyle*>(later.addButton(QMessageBox::Ok)->style()), nullptr);
 

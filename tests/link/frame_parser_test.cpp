@@ -72,8 +72,7 @@ TEST(FrameParser, DecodesFieldsByTable)
         {"no phase", "#12345671HN123$", std::nullopt, "1234567", '1', 'H', 'N', "123", std::nullopt},
         {"line break in message", "#P11HN1\r\n2$", 'P', "1", '1', 'H', 'N', "1\r\n2", std::nullopt},
         {"no codes", "#P1234567$", 'P', "", std::nullopt, std::nullopt, std::nullopt, "", "1234567"},
-        {"unknown function", "#P12345675HN12$", 'P', "", std::nullopt, std::nullopt, std::nullopt, "",
-         "12345675HN12"},
+        {"unknown function", "#P12345675HN12$", 'P', "", std::nullopt, std::nullopt, std::nullopt, "", "12345675HN12"},
         {"unknown phase", "#X71HN$", std::nullopt, "X7", '1', 'H', 'N', "", std::nullopt},
         {"empty frame", "#$", std::nullopt, "", std::nullopt, std::nullopt, std::nullopt, "", ""},
         {"phase only", "#N$", 'N', "", std::nullopt, std::nullopt, std::nullopt, "", ""},
@@ -100,7 +99,8 @@ TEST(FrameParser, SeparatesFramesNoiseAndCutOffFrames)
         std::string stream;
         std::vector<std::string> events;
     } rows[] = {
-        {"noise between frames", "xx#P1HN$yy#N2LTa$zz",
+        {"noise between frames",
+         "xx#P1HN$yy#N2LTa$zz",
          {"noise:xx", "frame:#P1HN$", "noise:yy", "frame:#N2LTa$", "noise:zz"}},
         {"cut by a new start", "#P12#P1HN$", {"cut-by-start:#P12", "frame:#P1HN$"}},
         {"cut by the end", "ok#P1HN$#P12", {"noise:ok", "frame:#P1HN$", "cut-by-end:#P12"}},
@@ -151,9 +151,12 @@ TEST(FrameParser, DropsAFrameThatOutgrowsTheLimitAndResynchronises)
         std::vector<std::string> chunks;
         std::vector<std::string> events;
     } rows[] = {
-        {"ended by its end mark", {"#P" + longBody + "$", "#P1HN$"},
+        {"ended by its end mark",
+         {"#P" + longBody + "$", "#P1HN$"},
          {"overlong:#P" + longBody.substr(0, 62), "frame:#P1HN$"}},
-        {"ended by a new start", {"#", longBody, longBody, "#P1HN$"}, {"overlong:#" + longBody.substr(0, 63), "frame:#P1HN$"}},
+        {"ended by a new start",
+         {"#", longBody, longBody, "#P1HN$"},
+         {"overlong:#" + longBody.substr(0, 63), "frame:#P1HN$"}},
         {"exactly at the limit", {"#P12345671HN123$"}, {"frame:#P12345671HN123$"}},
         {"one past the limit", {"#P12345671HN1234$x"}, {"overlong:#P12345671HN1234", "noise:x"}},
     };

@@ -58,15 +58,17 @@ constexpr Refusal kUtf8Refusals[] = {
     {"e\u0301", 1, 0x0301, TextProblem::NoGbkCode},  // combining acute accent
     {"x₩", 1, 0x20A9, TextProblem::NoGbkCode},
     {"ஸ", 0, 0x0BB8, TextProblem::NoGbkCode},
-    {"\xEF\xBB\xBF" "abc", 0, 0xFEFF, TextProblem::NoGbkCode},  // byte-order mark
-    {"\xC3", 0, 0xC3, TextProblem::InvalidUtf8},                // cut off
+    {"\xEF\xBB\xBF"
+     "abc",
+     0, 0xFEFF, TextProblem::NoGbkCode},          // byte-order mark
+    {"\xC3", 0, 0xC3, TextProblem::InvalidUtf8},  // cut off
     {"ab\xFF", 2, 0xFF, TextProblem::InvalidUtf8},
-    {"\x80", 0, 0x80, TextProblem::InvalidUtf8},                // lone continuation
-    {"a\xC0\xAF", 1, 0xC0, TextProblem::InvalidUtf8},           // overlong "/"
-    {"\xE0\x80\xAF", 0, 0xE0, TextProblem::InvalidUtf8},        // overlong "/"
-    {"数\xED\xA0\x80", 1, 0xED, TextProblem::InvalidUtf8},      // encoded surrogate
-    {"\xF4\x90\x80\x80", 0, 0xF4, TextProblem::InvalidUtf8},    // above U+10FFFF
-    {"\xE6\x95x", 0, 0xE6, TextProblem::InvalidUtf8},           // continuation missing
+    {"\x80", 0, 0x80, TextProblem::InvalidUtf8},              // lone continuation
+    {"a\xC0\xAF", 1, 0xC0, TextProblem::InvalidUtf8},         // overlong "/"
+    {"\xE0\x80\xAF", 0, 0xE0, TextProblem::InvalidUtf8},      // overlong "/"
+    {"数\xED\xA0\x80", 1, 0xED, TextProblem::InvalidUtf8},    // encoded surrogate
+    {"\xF4\x90\x80\x80", 0, 0xF4, TextProblem::InvalidUtf8},  // above U+10FFFF
+    {"\xE6\x95x", 0, 0xE6, TextProblem::InvalidUtf8},         // continuation missing
 };
 
 TEST(GbkText, RefusesUtf8ItCannotCarry)
@@ -115,8 +117,8 @@ TEST(GbkText, ShowsUndecodableBytesAsReplacementCharacters)
         const char* utf8;
     } rows[] = {
         {"FF", "\uFFFD"},
-        {"61 81", "a\uFFFD"},           // lead byte cut off at the end
-        {"61 81 20 62", "a\uFFFD b"},   // lead byte with an impossible trail
+        {"61 81", "a\uFFFD"},          // lead byte cut off at the end
+        {"61 81 20 62", "a\uFFFD b"},  // lead byte with an impossible trail
         {"CA FD FF BE DD", "数\uFFFD据"},
     };
     for (const auto& row : rows) {
@@ -131,13 +133,8 @@ TEST(GbkText, TurnsLineFeedsIntoCrLfOnce)
         const char* in;
         const char* out;
     } rows[] = {
-        {"", ""},
-        {"12\n34", "12\r\n34"},
-        {"12\r\n34", "12\r\n34"},
-        {"\n\n", "\r\n\r\n"},
-        {"\r\n\n", "\r\n\r\n"},
-        {"a\r", "a\r"},
-        {"end\n", "end\r\n"},
+        {"", ""},       {"12\n34", "12\r\n34"}, {"12\r\n34", "12\r\n34"}, {"\n\n", "\r\n\r\n"}, {"\r\n\n", "\r\n\r\n"},
+        {"a\r", "a\r"}, {"end\n", "end\r\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(toHex(row.in));

@@ -21,15 +21,24 @@ TEST(PageCommand, GivesACodeOnlyForPositionsInTheList)
         int position;
         std::optional<char> code;
     } rows[] = {
-        {"phase", phaseCode, -1, std::nullopt},   {"phase", phaseCode, 0, 'P'},
-        {"phase", phaseCode, 1, 'N'},             {"phase", phaseCode, 2, std::nullopt},
-        {"function", functionCode, -1, std::nullopt}, {"function", functionCode, 0, '1'},
-        {"function", functionCode, 1, '2'},       {"function", functionCode, 2, '3'},
-        {"function", functionCode, 3, '4'},       {"function", functionCode, 4, std::nullopt},
-        {"rate", rateCode, -1, std::nullopt},     {"rate", rateCode, 0, 'H'},
-        {"rate", rateCode, 1, 'L'},               {"rate", rateCode, 2, std::nullopt},
-        {"type", pagerTypeCode, -1, std::nullopt}, {"type", pagerTypeCode, 0, 'N'},
-        {"type", pagerTypeCode, 1, 'T'},          {"type", pagerTypeCode, 2, std::nullopt},
+        {"phase", phaseCode, -1, std::nullopt},
+        {"phase", phaseCode, 0, 'P'},
+        {"phase", phaseCode, 1, 'N'},
+        {"phase", phaseCode, 2, std::nullopt},
+        {"function", functionCode, -1, std::nullopt},
+        {"function", functionCode, 0, '1'},
+        {"function", functionCode, 1, '2'},
+        {"function", functionCode, 2, '3'},
+        {"function", functionCode, 3, '4'},
+        {"function", functionCode, 4, std::nullopt},
+        {"rate", rateCode, -1, std::nullopt},
+        {"rate", rateCode, 0, 'H'},
+        {"rate", rateCode, 1, 'L'},
+        {"rate", rateCode, 2, std::nullopt},
+        {"type", pagerTypeCode, -1, std::nullopt},
+        {"type", pagerTypeCode, 0, 'N'},
+        {"type", pagerTypeCode, 1, 'T'},
+        {"type", pagerTypeCode, 2, std::nullopt},
         {"type", pagerTypeCode, -2147483647 - 1, std::nullopt},
     };
     for (const auto& row : rows) {

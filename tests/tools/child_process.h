@@ -58,8 +58,7 @@ struct RunResult {
 };
 
 // Runs to the end with `input` on standard input.
-RunResult runToEnd(const std::string& program, const std::vector<std::string>& arguments,
-                   const std::string& input = {},
+RunResult runToEnd(const std::string& program, const std::vector<std::string>& arguments, const std::string& input = {},
                    std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 }  // namespace pelmora::test

@@ -192,8 +192,8 @@ TEST_F(SendToSimulator, SendsTextAsGbkWithCrLfLineBreaks)
         const test::RunResult sent = send(arguments, row.input);
         ASSERT_EQ(sent.exitCode, 0) << sent.err;
         const std::string codes = row.arguments.size() > 1 && row.arguments[0] == "--type" ? "31 48 54" : "31 48 4E";
-        const std::string expected = "23 50 31 32 33 34 35 36 37 " + codes + (row.messageHex.empty() ? "" : " ") +
-                                     row.messageHex + " 24";
+        const std::string expected =
+            "23 50 31 32 33 34 35 36 37 " + codes + (row.messageHex.empty() ? "" : " ") + row.messageHex + " 24";
         // A "$" inside the message ends the frame early, as at a transmitter.
         const std::string line = simulator_.nextLine();
         if (std::string(row.name) == "marks inside") {
@@ -377,7 +377,9 @@ TEST(Simulator, ShowsUnknownCodesAndEscapesControlBytes)
 {
     Simulator simulator;
     ASSERT_FALSE(simulator.device().empty());
-    simulator.writePieces({"#P1234567$", std::string("#X1\"\\\x01" "2LT\r\n\xFF$", 13)});
+    simulator.writePieces({"#P1234567$", std::string("#X1\"\\\x01"
+                                                     "2LT\r\n\xFF$",
+                                                     13)});
     EXPECT_EQ(simulator.nextLine(),
               "frame with unknown codes: phase P (normal), no function/rate/type codes in \"1234567\" "
               "[23 50 31 32 33 34 35 36 37 24]");

@@ -137,20 +137,19 @@ TEST_P(AboutWindowKeyTest, OnlyPlainEscapeCloses)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, AboutWindowKeyTest,
-    ::testing::Values(KeyCase{"Escape", Qt::Key_Escape, Qt::NoModifier, true},
-                      KeyCase{"KeypadEscape", Qt::Key_Escape, Qt::KeypadModifier, true},
-                      KeyCase{"ShiftEscape", Qt::Key_Escape, Qt::ShiftModifier, false},
-                      KeyCase{"CtrlEscape", Qt::Key_Escape, Qt::ControlModifier, false},
-                      KeyCase{"AltEscape", Qt::Key_Escape, Qt::AltModifier, false},
-                      KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, false},
-                      KeyCase{"Enter", Qt::Key_Enter, Qt::KeypadModifier, false},
-                      KeyCase{"F1", Qt::Key_F1, Qt::NoModifier, false},
-                      KeyCase{"ShiftF1", Qt::Key_F1, Qt::ShiftModifier, false},
-                      KeyCase{"Tab", Qt::Key_Tab, Qt::NoModifier, false},
-                      KeyCase{"Backtab", Qt::Key_Backtab, Qt::ShiftModifier, false}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Keys, AboutWindowKeyTest,
+                         ::testing::Values(KeyCase{"Escape", Qt::Key_Escape, Qt::NoModifier, true},
+                                           KeyCase{"KeypadEscape", Qt::Key_Escape, Qt::KeypadModifier, true},
+                                           KeyCase{"ShiftEscape", Qt::Key_Escape, Qt::ShiftModifier, false},
+                                           KeyCase{"CtrlEscape", Qt::Key_Escape, Qt::ControlModifier, false},
+                                           KeyCase{"AltEscape", Qt::Key_Escape, Qt::AltModifier, false},
+                                           KeyCase{"Return", Qt::Key_Return, Qt::NoModifier, false},
+                                           KeyCase{"Enter", Qt::Key_Enter, Qt::KeypadModifier, false},
+                                           KeyCase{"F1", Qt::Key_F1, Qt::NoModifier, false},
+                                           KeyCase{"ShiftF1", Qt::Key_F1, Qt::ShiftModifier, false},
+                                           KeyCase{"Tab", Qt::Key_Tab, Qt::NoModifier, false},
+                                           KeyCase{"Backtab", Qt::Key_Backtab, Qt::ShiftModifier, false}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Runs `whileOpen` inside execAboutWindow's nested loop with the window it
 // opened; returns after execAboutWindow has returned.
@@ -185,13 +184,14 @@ TEST_F(AboutWindowTest, ModalWhileOpenAndFreshOnEveryOpening)
     QObject::connect(&other, &QPushButton::clicked, [&] { ++otherClicks; });
     auto clickOther = [&] { QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, QPoint(60, 20)); };
 
-    withModalAboutWindow([](const QString&) { return true; }, [&](AboutWindow& window) {
-        clickOther();
-        EXPECT_EQ(otherClicks, 0) << "another window took a click while the About window was open";
-        QTest::mousePress(window.超级链接框1, Qt::LeftButton, {}, QPoint(150, 16));
-        EXPECT_TRUE(window.超级链接框1->isVisited());
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
+    withModalAboutWindow([](const QString&) { return true; },
+                         [&](AboutWindow& window) {
+                             clickOther();
+                             EXPECT_EQ(otherClicks, 0) << "another window took a click while the About window was open";
+                             QTest::mousePress(window.超级链接框1, Qt::LeftButton, {}, QPoint(150, 16));
+                             EXPECT_TRUE(window.超级链接框1->isVisited());
+                             QTest::keyClick(&window, Qt::Key_Escape);
+                         });
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
     clickOther();

@@ -55,10 +55,9 @@ TEST(AboutWindowX11Test, FramedSizePlacementHintsAndModality)
 
     const Rect expected{(kScreenWidth - 380) / 2, (kScreenHeight - 250) / 2, 380, 250};
     const bool placed = x.waitUntil([&] { return x.outerGeometry(*about) == expected; }, 10s);
-    EXPECT_TRUE(placed) << "outer geometry " << describe(x.outerGeometry(*about)) << ", expected "
-                        << describe(expected) << " (frame " << x.frameExtents(*about).left << "/"
-                        << x.frameExtents(*about).right << "/" << x.frameExtents(*about).top << "/"
-                        << x.frameExtents(*about).bottom << ")";
+    EXPECT_TRUE(placed) << "outer geometry " << describe(x.outerGeometry(*about)) << ", expected " << describe(expected)
+                        << " (frame " << x.frameExtents(*about).left << "/" << x.frameExtents(*about).right << "/"
+                        << x.frameExtents(*about).top << "/" << x.frameExtents(*about).bottom << ")";
     EXPECT_GT(x.frameExtents(*about).top, 0) << "the window manager should frame the window";
 
     const auto actions = x.allowedActions(*about);

@@ -162,16 +162,15 @@ TEST_P(BrowserCommandPrefixTest, CutsAtThePlaceholder)
     EXPECT_EQ(browserCommandPrefix(QString::fromUtf8(GetParam().commandLine)).toStdString(), GetParam().prefix);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Placeholders, BrowserCommandPrefixTest,
-    ::testing::Values(CutCase{R"("C:\Program Files\Web\web.exe" -nohome "%1")", R"("C:\Program Files\Web\web.exe" -nohome )"},
-                      CutCase{R"(C:\web.exe %1)", R"(C:\web.exe )"},
-                      // the quoted form wins even where a bare %1 comes first
-                      CutCase{R"(C:\web.exe %1 -url "%1")", R"(C:\web.exe %1 -url )"},
-                      CutCase{R"(C:\web.exe -new "%1" %1)", R"(C:\web.exe -new )"},
-                      CutCase{R"("C:\web.exe")", R"("C:\web.exe")"},
-                      CutCase{R"(C:\web.exe "%2")", R"(C:\web.exe "%2")"},
-                      CutCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Placeholders, BrowserCommandPrefixTest,
+                         ::testing::Values(CutCase{R"("C:\Program Files\Web\web.exe" -nohome "%1")",
+                                                   R"("C:\Program Files\Web\web.exe" -nohome )"},
+                                           CutCase{R"(C:\web.exe %1)", R"(C:\web.exe )"},
+                                           // the quoted form wins even where a bare %1 comes first
+                                           CutCase{R"(C:\web.exe %1 -url "%1")", R"(C:\web.exe %1 -url )"},
+                                           CutCase{R"(C:\web.exe -new "%1" %1)", R"(C:\web.exe -new )"},
+                                           CutCase{R"("C:\web.exe")", R"("C:\web.exe")"},
+                                           CutCase{R"(C:\web.exe "%2")", R"(C:\web.exe "%2")"}, CutCase{"", ""}));
 
 // A classes root of a few keys; each test row changes one value.
 struct RegistryCase {
@@ -205,7 +204,8 @@ TEST_P(RegisteredBrowserTest, ReadsBothValuesWithinTheLimit)
     const auto result = registeredBrowserCommandLine(reader, QStringLiteral("https://example.org/"));
     ASSERT_EQ(result.has_value(), row.expectCommand) << "command value has " << command.size() << " characters";
     if (row.expectCommand) {
-        EXPECT_EQ(*result, commandStart + QString(row.commandExtraChars, u'x') + QStringLiteral("  https://example.org/"));
+        EXPECT_EQ(*result,
+                  commandStart + QString(row.commandExtraChars, u'x') + QStringLiteral("  https://example.org/"));
     }
 }
 

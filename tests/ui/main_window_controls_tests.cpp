@@ -18,7 +18,8 @@ namespace {
 
 bool near(QColor actual, QColor expected, int tolerance = 3)
 {
-    return std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance
+    return std::abs(actual.red() - expected.red()) <= tolerance
+           && std::abs(actual.green() - expected.green()) <= tolerance
            && std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
 
@@ -210,7 +211,8 @@ TEST_F(ShownMainWindow, XpStyleFramesInSchemeOneColours)
 TEST_F(ShownMainWindow, XpStyleShowsHoverPressAndFocus)
 {
     focus(window->编辑框_数据发送区);
-    for (QWidget* control : {static_cast<QWidget*>(window->按钮_发送数据), static_cast<QWidget*>(window->组合框_响声)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(window->按钮_发送数据), static_cast<QWidget*>(window->组合框_响声)}) {
         SCOPED_TRACE(control->objectName().toStdString());
         const QImage resting = control->grab().toImage();
 
@@ -233,7 +235,8 @@ TEST_F(ShownMainWindow, XpStyleShowsHoverPressAndFocus)
 TEST_F(ShownMainWindow, SelectionIsHiddenWhileTheBoxHasNoFocus)
 {
     window->编辑框_数据发送区->setPlainText(QStringLiteral("MMMMMMMM MMMMMMMM"));
-    for (QWidget* box : {static_cast<QWidget*>(window->编辑框_数据发送区), static_cast<QWidget*>(window->编辑框_地址码)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(window->编辑框_数据发送区), static_cast<QWidget*>(window->编辑框_地址码)}) {
         SCOPED_TRACE(box->objectName().toStdString());
         focus(box);
         if (auto* plain = qobject_cast<QPlainTextEdit*>(box))

@@ -114,8 +114,8 @@ TEST_F(ShownMainWindow, EscWhileAListIsDroppedDownClosesTheWindow)
 // must not close while a handler waits for the box.
 TEST_F(ShownMainWindow, EscInAModalBoxOwnedByTheWindowClosesOnlyTheBox)
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("信息："), QStringLiteral("串口打开失败！"), QMessageBox::Ok,
-                    window.get());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("信息："), QStringLiteral("串口打开失败！"),
+                    QMessageBox::Ok, window.get());
     bool boxWasOpen = false;
     QTimer::singleShot(0, &box, [&] {
         boxWasOpen = QTest::qWaitForWindowActive(&box);
@@ -166,8 +166,9 @@ TEST_F(ShownMainWindow, EnterTextReadsBackWithCrLf)
 
 // The cycle, in order.
 const char16_t* const kTabCycle[] = {
-    u"编辑框_数据发送区", u"按钮_发送数据", u"按钮_调试", u"按钮_关于", u"组合框_波特率", u"组合框_串口号", u"按钮_打开串口",
-    u"组合框_相位",       u"组合框_速率",   u"组合框_呼机类型", u"组合框_响声", u"编辑框_地址码", u"编辑框3",
+    u"编辑框_数据发送区", u"按钮_发送数据", u"按钮_调试",   u"按钮_关于",   u"组合框_波特率",
+    u"组合框_串口号",     u"按钮_打开串口", u"组合框_相位", u"组合框_速率", u"组合框_呼机类型",
+    u"组合框_响声",       u"编辑框_地址码", u"编辑框3",
 };
 constexpr int kTabStops = static_cast<int>(std::size(kTabCycle));
 
@@ -184,7 +185,8 @@ TEST_F(ShownMainWindow, TabAndShiftTabGoRoundTheWholeCycle)
         for (int i = 1; i <= kTabStops; ++i) {
             QTest::keyClick(QApplication::focusWidget(), direction.key,
                             direction.key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
-            const QString expected = QString::fromUtf16(kTabCycle[((i * direction.step) % kTabStops + kTabStops) % kTabStops]);
+            const QString expected =
+                QString::fromUtf16(kTabCycle[((i * direction.step) % kTabStops + kTabStops) % kTabStops]);
             ASSERT_NE(QApplication::focusWidget(), nullptr);
             ASSERT_EQ(QApplication::focusWidget()->objectName(), expected)
                 << (direction.step > 0 ? "Tab" : "Shift+Tab") << " press " << i;

@@ -26,11 +26,21 @@ std::size_t gbkCharacterLength(std::string_view bytes, std::size_t i)
 void appendAscii(std::string& out, unsigned char byte, bool quoteMarks)
 {
     switch (byte) {
-    case '\r': out += "\\r"; break;
-    case '\n': out += "\\n"; break;
-    case '\t': out += "\\t"; break;
-    case '\\': out += "\\\\"; break;
-    case '"': out += quoteMarks ? "\\\"" : "\""; break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    case '\\':
+        out += "\\\\";
+        break;
+    case '"':
+        out += quoteMarks ? "\\\"" : "\"";
+        break;
     default:
         if (byte < 0x20 || byte == 0x7F)
             appendByteEscape(out, byte);
@@ -109,13 +119,27 @@ std::string jsonEscape(std::string_view utf8)
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (byte < 0x20 || byte == 0x7F) {
                 char code[8];

@@ -31,7 +31,10 @@ using tools::send::SendOptions;
 
 constexpr const char* kProgram = "pelmora-send";
 
-void complain(const std::string& message) { std::cerr << kProgram << ": " << message << std::endl; }
+void complain(const std::string& message)
+{
+    std::cerr << kProgram << ": " << message << std::endl;
+}
 
 // Events from the port's worker thread, run on the main thread when it asks.
 class OwnerQueue {
@@ -169,7 +172,8 @@ int sendCommand(const SendOptions& options, const std::string& command)
     }
     const auto started = std::chrono::steady_clock::now();
     const bool written = port.write(command);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     queue.runPending();
     port.close();
     if (written)
@@ -178,8 +182,8 @@ int sendCommand(const SendOptions& options, const std::string& command)
     std::string why = "failed";
     if (deviceLost)
         why = "failed: the device went away";
-    else if (options.timeout.count() > 0 &&
-             elapsed * 10 >= options.timeout * static_cast<std::int64_t>(command.size() + 1) * 9)
+    else if (options.timeout.count() > 0
+             && elapsed * 10 >= options.timeout * static_cast<std::int64_t>(command.size() + 1) * 9)
         why = "timed out after " + std::to_string(elapsed.count()) + " ms (the transmitter does not take the bytes)";
     complain("writing " + std::to_string(command.size()) + " bytes to " + device + " " + why);
     return tools::kExitIoError;

@@ -16,8 +16,7 @@ struct Choice {
 constexpr Choice kPhaseChoices[] = {{"normal", 0}, {"正", 0}, {"p", 0}, {"inverted", 1}, {"反", 1}, {"n", 1}};
 constexpr Choice kFunctionChoices[] = {{"1", 0}, {"2", 1}, {"3", 2}, {"4", 3}};
 constexpr Choice kRateChoices[] = {{"1200", 0}, {"h", 0}, {"512", 1}, {"l", 1}};
-constexpr Choice kTypeChoices[] = {{"numeric", 0}, {"数字机", 0}, {"n", 0},
-                                   {"chinese", 1}, {"汉字机", 1}, {"t", 1}};
+constexpr Choice kTypeChoices[] = {{"numeric", 0}, {"数字机", 0}, {"n", 0}, {"chinese", 1}, {"汉字机", 1}, {"t", 1}};
 constexpr Choice kBaudChoices[] = {{"9600", 9600}, {"115200", 115200}};
 
 std::string asciiLower(std::string_view text)
@@ -107,9 +106,8 @@ ParsedArguments parseSendArguments(std::span<const std::string> arguments)
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);
         }
-        static constexpr std::string_view kValued[] = {"--address", "--port",     "--device", "--baud",
-                                                       "--phase",   "--function", "--rate",   "--type",
-                                                       "--timeout"};
+        static constexpr std::string_view kValued[] = {"--address",  "--port", "--device", "--baud",   "--phase",
+                                                       "--function", "--rate", "--type",   "--timeout"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
             return fail("unknown option " + name);
         if (!value) {

@@ -12,11 +12,23 @@ namespace {
 using link::FrameEvent;
 using link::FrameEventKind;
 
-std::string_view phaseName(char code) { return code == 'P' ? "normal" : "inverted"; }
-std::string_view rateName(char code) { return code == 'H' ? "1200" : "512"; }
-std::string_view typeName(char code) { return code == 'N' ? "numeric" : "chinese"; }
+std::string_view phaseName(char code)
+{
+    return code == 'P' ? "normal" : "inverted";
+}
+std::string_view rateName(char code)
+{
+    return code == 'H' ? "1200" : "512";
+}
+std::string_view typeName(char code)
+{
+    return code == 'N' ? "numeric" : "chinese";
+}
 
-std::string quoted(std::string_view gbk) { return "\"" + escapeGbk(gbk, true) + "\""; }
+std::string quoted(std::string_view gbk)
+{
+    return "\"" + escapeGbk(gbk, true) + "\"";
+}
 
 std::string codeText(const char* label, std::optional<char> code, std::string_view (*name)(char))
 {
@@ -30,7 +42,10 @@ std::string codeText(const char* label, std::optional<char> code, std::string_vi
     return text;
 }
 
-std::string jsonString(std::string_view gbk) { return "\"" + jsonEscape(link::gbkToUtf8(gbk)) + "\""; }
+std::string jsonString(std::string_view gbk)
+{
+    return "\"" + jsonEscape(link::gbkToUtf8(gbk)) + "\"";
+}
 
 std::string jsonCode(std::optional<char> code)
 {
@@ -65,11 +80,11 @@ std::string eventLine(const FrameEvent& event, std::size_t maxFrameBytes)
     case FrameEventKind::CutOff:
         return std::string(event.cutOffReason == link::CutOffReason::NewStartMark
                                ? "frame cut off by a new \"#\": "
-                               : "frame cut off at the end of the stream: ") +
-               quoted(event.bytes) + hex;
+                               : "frame cut off at the end of the stream: ")
+               + quoted(event.bytes) + hex;
     case FrameEventKind::Overlong:
-        return "frame longer than " + std::to_string(maxFrameBytes) + " bytes skipped, starting " +
-               quoted(event.bytes) + hex;
+        return "frame longer than " + std::to_string(maxFrameBytes) + " bytes skipped, starting " + quoted(event.bytes)
+               + hex;
     }
     return {};
 }
@@ -95,12 +110,12 @@ std::string eventJson(const FrameEvent& event, std::size_t maxFrameBytes)
     case FrameEventKind::Noise:
         return "{\"event\":\"noise\",\"text\":" + jsonString(event.bytes) + "," + raw + "}";
     case FrameEventKind::CutOff:
-        return std::string("{\"event\":\"cut-off\",\"reason\":") +
-               (event.cutOffReason == link::CutOffReason::NewStartMark ? "\"start mark\"" : "\"end of stream\"") +
-               ",\"text\":" + jsonString(event.bytes) + "," + raw + "}";
+        return std::string("{\"event\":\"cut-off\",\"reason\":")
+               + (event.cutOffReason == link::CutOffReason::NewStartMark ? "\"start mark\"" : "\"end of stream\"")
+               + ",\"text\":" + jsonString(event.bytes) + "," + raw + "}";
     case FrameEventKind::Overlong:
-        return "{\"event\":\"overlong\",\"limit\":" + std::to_string(maxFrameBytes) +
-               ",\"text\":" + jsonString(event.bytes) + "," + raw + "}";
+        return "{\"event\":\"overlong\",\"limit\":" + std::to_string(maxFrameBytes)
+               + ",\"text\":" + jsonString(event.bytes) + "," + raw + "}";
     }
     return {};
 }

@@ -86,13 +86,16 @@ Examples:
   pelmora-send --device /tmp/pager --address 1234567 123
 )";
 
-void complain(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
+void complain(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+}
 
 // False when standard output is gone; nobody is left to report to.
 bool printLine(const std::string& line)
 {
-    return std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fputc('\n', stdout) != EOF &&
-           std::fflush(stdout) == 0;
+    return std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fputc('\n', stdout) != EOF
+           && std::fflush(stdout) == 0;
 }
 
 std::optional<int> parseArguments(int argc, char** argv, SimOptions& options)
@@ -119,8 +122,8 @@ std::optional<int> parseArguments(int argc, char** argv, SimOptions& options)
         } else if (argument.rfind("--link=", 0) == 0 && argument.size() > 7) {
             options.linkPath = std::string(argument.substr(7));
         } else {
-            complain(argument == "--link" ? "--link needs a path" : "unknown argument " + std::string(argument) +
-                                                                         " (see pelmora-sim --help)");
+            complain(argument == "--link" ? "--link needs a path"
+                                          : "unknown argument " + std::string(argument) + " (see pelmora-sim --help)");
             return tools::kExitUsage;
         }
     }
