@@ -27,11 +27,14 @@ cleanup() {
 trap cleanup EXIT
 
 # Line N of the simulator's output, waiting at most wait_limit_s seconds.
+# Only a line with its newline counts: the simulator may be mid-write.
 sim_line() {
-  local n=$1 waited=0 line
+  local n=$1 waited=0
   while :; do
-    line=$(sed -n "${n}p" "$work_dir/sim.out")
-    [ -n "$line" ] && { printf '%s\n' "$line"; return 0; }
+    if [ "$(wc -l <"$work_dir/sim.out")" -ge "$n" ]; then
+      sed -n "${n}p" "$work_dir/sim.out"
+      return 0
+    fi
     kill -0 "$sim_pid" 2>/dev/null || { sed -n "${n}p" "$work_dir/sim.out"; return 1; }
     [ "$waited" -ge $((wait_limit_s * 10)) ] && return 1
     sleep 0.1

@@ -4,12 +4,14 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 pelmora_add_test(hyperlink_tests
   SOURCES hyperlink_tests.cpp
   LIBRARIES pelmora_ui Qt6::Test
-  ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  ENVIRONMENT QT_QPA_PLATFORM=offscreen
+  LABELS ui)
 
 pelmora_add_test(about_window_tests
   SOURCES about_window_tests.cpp
   LIBRARIES pelmora_ui Qt6::Test
-  ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  ENVIRONMENT QT_QPA_PLATFORM=offscreen
+  LABELS ui)
 
 # A tiny program with an owner window whose button opens the About window the
 # way the main window does; the X test drives it under a real window manager.
