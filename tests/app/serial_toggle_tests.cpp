@@ -172,3 +172,18 @@ TEST(OpenFailureText, NamesDeviceAndReason)
 
 }  // namespace
 }  // namespace pelmora::app::testing
+
+namespace pelmora::app::testing {
+namespace {
+
+TEST_F(WindowOnPty, ClosingTheWindowReleasesAnOpenPort)
+{
+    openPort();
+    window->close();
+    window.reset();  // the window is destroyed on close; its port object with it
+    link::SerialPort next([](std::function<void()>) {}, [&](int) { return link::PortDevice{pty.slavePath, {}}; });
+    EXPECT_TRUE(next.open()) << "another program can open the port right after";
+}
+
+}  // namespace
+}  // namespace pelmora::app::testing
