@@ -58,6 +58,39 @@ int ignoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
+// A window property read whole. Xlib hands out 32-bit items as longs and
+// 8-bit items as bytes; `present` is false when the property is missing or
+// of another type.
+struct Property {
+    bool present = false;
+    std::vector<unsigned long> items;  // format 32
+    std::string bytes;                 // format 8
+};
+
+Property readProperty(Display* connection, Window window, Atom property, Atom wantedType, long maxItems)
+{
+    Property result;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (::XGetWindowProperty(connection, window, property, 0, maxItems, False, wantedType, &type, &format, &count,
+                             &after, &data)
+            == Success
+        && data && type == wantedType) {
+        result.present = true;
+        if (format == 32) {
+            const auto* items = reinterpret_cast<const unsigned long*>(data);
+            result.items.assign(items, items + count);
+        } else if (format == 8) {
+            result.bytes.assign(reinterpret_cast<const char*>(data), count);
+        }
+    }
+    if (data)
+        ::XFree(data);
+    return result;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- processes
@@ -279,34 +312,12 @@ XSession::XSession(int screenWidth, int screenHeight) : screenWidth_(screenWidth
     const Window root = DefaultRootWindow(connection_);
     const Atom check = ::XInternAtom(connection_, "_NET_SUPPORTING_WM_CHECK", False);
     auto readWindow = [&](Window from) -> Window {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        Window result = 0;
-        if (::XGetWindowProperty(connection_, from, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
-                                 &data)
-                == Success
-            && data && count == 1 && format == 32) {
-            result = *reinterpret_cast<unsigned long*>(data);
-        }
-        if (data)
-            ::XFree(data);
-        return result;
+        const Property p = readProperty(connection_, from, check, XA_WINDOW, 1);
+        return p.items.size() == 1 ? p.items[0] : 0;
     };
     const Atom wmState = ::XInternAtom(connection_, "WM_STATE", False);
     auto isManaged = [&](Window window) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        const bool managed = ::XGetWindowProperty(connection_, window, wmState, 0, 2, False, wmState, &type, &format,
-                                                  &count, &after, &data)
-                                 == Success
-                             && data && count > 0;
-        if (data)
-            ::XFree(data);
-        return managed;
+        return !readProperty(connection_, window, wmState, wmState, 2).items.empty();
     };
     const auto readyDeadline = Clock::now() + kServerStartTimeout;
     bool ready = false;
@@ -372,22 +383,8 @@ void XSession::sync()
 
 std::vector<WindowId> XSession::clientWindows()
 {
-    std::vector<WindowId> windows;
     const Atom list = ::XInternAtom(connection_, "_NET_CLIENT_LIST", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (::XGetWindowProperty(connection_, DefaultRootWindow(connection_), list, 0, 4096, False, XA_WINDOW, &type,
-                             &format, &count, &after, &data)
-            == Success
-        && data && format == 32) {
-        const auto* ids = reinterpret_cast<unsigned long*>(data);
-        windows.assign(ids, ids + count);
-    }
-    if (data)
-        ::XFree(data);
-    return windows;
+    return readProperty(connection_, DefaultRootWindow(connection_), list, XA_WINDOW, 4096).items;
 }
 
 std::string XSession::title(WindowId window)
@@ -395,20 +392,8 @@ std::string XSession::title(WindowId window)
     const Atom netName = ::XInternAtom(connection_, "_NET_WM_NAME", False);
     const Atom utf8 = ::XInternAtom(connection_, "UTF8_STRING", False);
     auto read = [&](Atom property, Atom wanted) -> std::optional<std::string> {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::optional<std::string> text;
-        if (::XGetWindowProperty(connection_, window, property, 0, 4096, False, wanted, &type, &format, &count, &after,
-                                 &data)
-                == Success
-            && data && format == 8 && type == wanted) {
-            text = std::string(reinterpret_cast<char*>(data), count);
-        }
-        if (data)
-            ::XFree(data);
-        return text;
+        Property p = readProperty(connection_, window, property, wanted, 4096);
+        return p.present ? std::optional<std::string>(std::move(p.bytes)) : std::nullopt;
     };
     if (auto name = read(netName, utf8))
         return *name;
@@ -423,23 +408,12 @@ bool XSession::isMapped(WindowId window)
 
 FrameExtents XSession::frameExtents(WindowId window)
 {
-    FrameExtents extents;
     const Atom property = ::XInternAtom(connection_, "_NET_FRAME_EXTENTS", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (::XGetWindowProperty(connection_, window, property, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after,
-                             &data)
-            == Success
-        && data && format == 32 && count == 4) {
-        const auto* values = reinterpret_cast<long*>(data);
-        extents = {static_cast<int>(values[0]), static_cast<int>(values[1]), static_cast<int>(values[2]),
-                   static_cast<int>(values[3])};
-    }
-    if (data)
-        ::XFree(data);
-    return extents;
+    const Property p = readProperty(connection_, window, property, XA_CARDINAL, 4);
+    if (p.items.size() != 4)
+        return {};
+    return {static_cast<int>(p.items[0]), static_cast<int>(p.items[1]), static_cast<int>(p.items[2]),
+            static_cast<int>(p.items[3])};
 }
 
 Rect XSession::clientGeometry(WindowId window)
@@ -521,25 +495,12 @@ std::vector<std::string> XSession::atomListProperty(WindowId window, const char*
 {
     std::vector<std::string> names;
     const Atom property = ::XInternAtom(connection_, propertyName, False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (::XGetWindowProperty(connection_, window, property, 0, 1024, False, XA_ATOM, &type, &format, &count, &after,
-                             &data)
-            == Success
-        && data && format == 32) {
-        const auto* atoms = reinterpret_cast<Atom*>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-            char* name = ::XGetAtomName(connection_, atoms[i]);
-            if (name) {
-                names.emplace_back(name);
-                ::XFree(name);
-            }
+    for (const unsigned long atom : readProperty(connection_, window, property, XA_ATOM, 1024).items) {
+        if (char* name = ::XGetAtomName(connection_, atom)) {
+            names.emplace_back(name);
+            ::XFree(name);
         }
     }
-    if (data)
-        ::XFree(data);
     return names;
 }
 
@@ -569,22 +530,10 @@ std::optional<WindowId> XSession::transientFor(WindowId window)
 std::optional<WindowId> XSession::activeWindow()
 {
     const Atom property = ::XInternAtom(connection_, "_NET_ACTIVE_WINDOW", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::optional<WindowId> active;
-    if (::XGetWindowProperty(connection_, DefaultRootWindow(connection_), property, 0, 1, False, XA_WINDOW, &type,
-                             &format, &count, &after, &data)
-            == Success
-        && data && format == 32 && count == 1) {
-        const auto id = *reinterpret_cast<unsigned long*>(data);
-        if (id != 0)
-            active = id;
-    }
-    if (data)
-        ::XFree(data);
-    return active;
+    const Property p = readProperty(connection_, DefaultRootWindow(connection_), property, XA_WINDOW, 1);
+    if (p.items.size() != 1 || p.items[0] == 0)
+        return std::nullopt;
+    return p.items[0];
 }
 
 // ---------------------------------------------------------------- input
