@@ -76,13 +76,12 @@ MainWindowHandlers::MainWindowHandlers(ui::MainWindow& window) : QObject(&window
     port.onDataArrival = [](std::uint8_t) {};  // what the transmitter sends back is not used
     port.onDeviceLost = [this] { onDeviceLost(); };
     window_.组合框_串口号->installEventFilter(this);
-    updatePortTooltips();
 }
 
 bool MainWindowHandlers::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == window_.组合框_串口号 && event->type() == QEvent::ToolTip)
-        updatePortTooltips();
+        window_.组合框_串口号->setToolTip(portTooltip(window_.组合框_串口号->currentIndex() + 1));
     return QObject::eventFilter(watched, event);
 }
 
@@ -218,25 +217,24 @@ QString MainWindowHandlers::describeOpenFailure(const link::OpenFailure& failure
     return QStringLiteral("%1：%2").arg(device, reason);
 }
 
+QString MainWindowHandlers::portTooltip(int portNumber) const
+{
+    // Which device the item would open right now: adapters come and go.
+    const link::PortNamer& namer = window_.端口1->portNamer();
+    const auto device = namer ? namer(portNumber) : std::nullopt;
+    if (!device)
+        return QStringLiteral("COM%1：现在没有这个串口").arg(portNumber);
+    QString tip = QStringLiteral("COM%1 → %2").arg(portNumber).arg(QString::fromStdString(device->path));
+    if (!device->description.empty())
+        tip += QStringLiteral("（%1）").arg(QString::fromStdString(device->description));
+    return tip;
+}
+
 void MainWindowHandlers::updatePortTooltips()
 {
-    // Which device each item would open right now: adapters come and go.
     QComboBox* list = window_.组合框_串口号;
-    const link::PortNamer& namer = window_.端口1->portNamer();
-    for (int i = 0; i < list->count(); ++i) {
-        const int portNumber = i + 1;
-        QString tip;
-        if (const auto device = namer ? namer(portNumber) : std::nullopt) {
-            tip = QStringLiteral("COM%1 → %2").arg(portNumber).arg(QString::fromStdString(device->path));
-            if (!device->description.empty())
-                tip += QStringLiteral("（%1）").arg(QString::fromStdString(device->description));
-        } else {
-            tip = QStringLiteral("COM%1：现在没有这个串口").arg(portNumber);
-        }
-        list->setItemData(i, tip, Qt::ToolTipRole);
-        if (i == list->currentIndex())
-            list->setToolTip(tip);
-    }
+    for (int i = 0; i < list->count(); ++i)
+        list->setItemData(i, portTooltip(i + 1), Qt::ToolTipRole);
 }
 
 }  // namespace pelmora::app

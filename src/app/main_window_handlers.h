@@ -46,6 +46,9 @@ protected:
 
 private:
     void onDeviceLost();
+    // Tooltips are resolved when shown, never ahead: each lookup scans the
+    // system's serial devices.
+    QString portTooltip(int portNumber) const;
     void updatePortTooltips();
 
     ui::MainWindow& window_;
