@@ -19,6 +19,32 @@ constexpr Choice kRateChoices[] = {{"1200", 0}, {"h", 0}, {"512", 1}, {"l", 1}};
 constexpr Choice kTypeChoices[] = {{"numeric", 0}, {"数字机", 0}, {"n", 0}, {"chinese", 1}, {"汉字机", 1}, {"t", 1}};
 constexpr Choice kBaudChoices[] = {{"9600", 9600}, {"115200", 115200}};
 
+// The options that pick one item of a fixed list, and where the pick goes.
+struct ChoiceOption {
+    std::string_view name;
+    std::span<const Choice> choices;
+    std::string_view takes;  // for the error message
+    int& (*field)(SendOptions&);
+};
+
+const ChoiceOption kChoiceOptions[] = {
+    {"--baud", kBaudChoices, "9600 or 115200", [](SendOptions& o) -> int& { return o.baud; }},
+    {"--phase", kPhaseChoices, "normal or inverted (正/反, P/N)",
+     [](SendOptions& o) -> int& { return o.selections.phase; }},
+    {"--function", kFunctionChoices, "1, 2, 3 or 4", [](SendOptions& o) -> int& { return o.selections.function; }},
+    {"--rate", kRateChoices, "1200 or 512", [](SendOptions& o) -> int& { return o.selections.rate; }},
+    {"--type", kTypeChoices, "numeric or chinese (数字机/汉字机, N/T)",
+     [](SendOptions& o) -> int& { return o.selections.pagerType; }},
+};
+
+const ChoiceOption* findChoiceOption(std::string_view name)
+{
+    for (const ChoiceOption& option : kChoiceOptions)
+        if (option.name == name)
+            return &option;
+    return nullptr;
+}
+
 std::string asciiLower(std::string_view text)
 {
     std::string lower(text);
@@ -128,31 +154,11 @@ ParsedArguments parseSendArguments(std::span<const std::string> arguments)
             if (value->empty())
                 return fail("--device needs a device path");
             options.device = *value;
-        } else if (name == "--baud") {
-            const auto baud = choose(kBaudChoices, *value);
-            if (!baud)
-                return fail("--baud takes 9600 or 115200, not \"" + *value + "\"");
-            options.baud = *baud;
-        } else if (name == "--phase") {
-            const auto position = choose(kPhaseChoices, *value);
-            if (!position)
-                return fail("--phase takes normal or inverted (正/反, P/N), not \"" + *value + "\"");
-            options.selections.phase = *position;
-        } else if (name == "--function") {
-            const auto position = choose(kFunctionChoices, *value);
-            if (!position)
-                return fail("--function takes 1, 2, 3 or 4, not \"" + *value + "\"");
-            options.selections.function = *position;
-        } else if (name == "--rate") {
-            const auto position = choose(kRateChoices, *value);
-            if (!position)
-                return fail("--rate takes 1200 or 512, not \"" + *value + "\"");
-            options.selections.rate = *position;
-        } else if (name == "--type") {
-            const auto position = choose(kTypeChoices, *value);
-            if (!position)
-                return fail("--type takes numeric or chinese (数字机/汉字机, N/T), not \"" + *value + "\"");
-            options.selections.pagerType = *position;
+        } else if (const ChoiceOption* choice = findChoiceOption(name)) {
+            const auto picked = choose(choice->choices, *value);
+            if (!picked)
+                return fail(name + " takes " + std::string(choice->takes) + ", not \"" + *value + "\"");
+            choice->field(options) = *picked;
         } else if (name == "--timeout") {
             const auto ms = parseInteger(*value);
             if (!ms || *ms < 0 || *ms > std::numeric_limits<std::int32_t>::max())
