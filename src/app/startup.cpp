@@ -92,8 +92,7 @@ int runApplication(QApplication& app, const MainWindowFactory& makeMainWindow)
 
     // Closing the window ends the loop (last window closed); the window and
     // its serial port are destroyed before this function returns.
-    const int code = app.exec();
-    return code;
+    return app.exec();
 }
 
 }  // namespace pelmora::app

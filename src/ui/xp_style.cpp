@@ -55,6 +55,15 @@ void XpStyle::drawFlatFrame(QPainter* painter, const QRect& rect, const QColor& 
     painter->restore();
 }
 
+void XpStyle::drawFocusRect(const QStyleOption& owner, const QRect& rect, QPainter* painter,
+                            const QWidget* widget) const
+{
+    QStyleOptionFocusRect focus;
+    focus.QStyleOption::operator=(owner);
+    focus.rect = rect;
+    drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+}
+
 void XpStyle::drawButtonFace(QPainter* painter, const QRect& rect, QStyle::State state) const
 {
     const bool pressed = state & (State_Sunken | State_On);
@@ -136,10 +145,7 @@ void XpStyle::drawControl(ControlElement element, const QStyleOption* option, QP
             label.rect = subElementRect(SE_PushButtonContents, button, widget);
             drawControl(CE_PushButtonLabel, &label, painter, widget);
             if (button->state & State_HasFocus) {
-                QStyleOptionFocusRect focus;
-                focus.QStyleOption::operator=(*button);
-                focus.rect = button->rect.adjusted(4, 4, -4, -4);
-                drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+                drawFocusRect(*button, button->rect.adjusted(4, 4, -4, -4), painter, widget);
             }
         }
         return;
@@ -192,10 +198,9 @@ void XpStyle::drawComplexControl(ComplexControl control, const QStyleOptionCompl
             painter->restore();
             drawFlatFrame(painter, combo->rect, colours_.editFrame);
             if (combo->state & State_HasFocus) {
-                QStyleOptionFocusRect focus;
-                focus.QStyleOption::operator=(*combo);
-                focus.rect = subControlRect(CC_ComboBox, combo, SC_ComboBoxEditField, widget).adjusted(1, 1, -1, -1);
-                drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+                drawFocusRect(*combo,
+                              subControlRect(CC_ComboBox, combo, SC_ComboBoxEditField, widget).adjusted(1, 1, -1, -1),
+                              painter, widget);
             }
             return;
         }

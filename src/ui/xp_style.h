@@ -41,6 +41,7 @@ public:
 
 private:
     void drawFlatFrame(QPainter* painter, const QRect& rect, const QColor& colour) const;
+    void drawFocusRect(const QStyleOption& owner, const QRect& rect, QPainter* painter, const QWidget* widget) const;
     void drawButtonFace(QPainter* painter, const QRect& rect, QStyle::State state) const;
 
     int scheme_ = 1;
