@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 
+#include "ui/named_control.h"
 #include "ui/outer_size.h"
 #include "ui/url_opener.h"
 
@@ -24,9 +25,7 @@ constexpr Qt::WindowFlags kAboutWindowFlags = Qt::Dialog | Qt::CustomizeWindowHi
 HyperLinker* makeLink(QWidget* parent, const char16_t* name, const QRect& place, const char16_t* address,
                       const HyperLinker::Opener& opener)
 {
-    auto* link = new HyperLinker(parent);
-    link->setObjectName(QString::fromUtf16(name));
-    link->setGeometry(place);
+    auto* link = placeNamedControl<HyperLinker>(parent, name, place);
     link->setAddress(QString::fromUtf16(address));
     link->setOpener(opener);
     return link;
@@ -43,9 +42,7 @@ AboutWindow::AboutWindow(HyperLinker::Opener opener) : QDialog(nullptr, kAboutWi
         opener = openWebAddress;
 
     // Created bottom first: a later sibling is drawn above an earlier one.
-    标签1 = new QLabel(this);
-    标签1->setObjectName(QStringLiteral("标签1"));
-    标签1->setGeometry(24, 40, 320, 136);
+    标签1 = placeNamedControl<QLabel>(this, u"标签1", {24, 40, 320, 136});
     标签1->setTextFormat(Qt::PlainText);
     标签1->setText(QString::fromUtf16(kAuthorText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     标签1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

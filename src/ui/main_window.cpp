@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "ui/named_control.h"
 #include "ui/outer_size.h"
 
 #include "link/serial_port.h"
@@ -16,18 +17,9 @@ namespace pelmora::ui {
 
 namespace {
 
-template <typename Control>
-Control* place(QWidget* parent, const char16_t* name, QRect geometry)
-{
-    auto* control = new Control(parent);
-    control->setObjectName(QString::fromUtf16(name));
-    control->setGeometry(geometry);
-    return control;
-}
-
 QLabel* label(QWidget* parent, const char16_t* name, QRect geometry, const QString& text)
 {
-    auto* l = place<QLabel>(parent, name, geometry);
+    auto* l = placeNamedControl<QLabel>(parent, name, geometry);
     l->setTextFormat(Qt::PlainText);
     l->setText(text);
     l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -36,14 +28,14 @@ QLabel* label(QWidget* parent, const char16_t* name, QRect geometry, const QStri
 
 QGroupBox* group(QWidget* parent, const char16_t* name, QRect geometry, const QString& caption)
 {
-    auto* g = place<QGroupBox>(parent, name, geometry);
+    auto* g = placeNamedControl<QGroupBox>(parent, name, geometry);
     g->setTitle(caption);
     return g;
 }
 
 DropDownList* list(QWidget* parent, const char16_t* name, QRect geometry, const QStringList& items, int selected)
 {
-    auto* c = place<DropDownList>(parent, name, geometry);
+    auto* c = placeNamedControl<DropDownList>(parent, name, geometry);
     c->addItems(items);
     c->setCurrentIndex(selected);
     return c;
@@ -51,7 +43,7 @@ DropDownList* list(QWidget* parent, const char16_t* name, QRect geometry, const 
 
 QPushButton* button(QWidget* parent, const char16_t* name, QRect geometry, const QString& caption)
 {
-    auto* b = place<QPushButton>(parent, name, geometry);
+    auto* b = placeNamedControl<QPushButton>(parent, name, geometry);
     b->setText(caption);
     b->setAutoDefault(false);
     b->setDefault(false);
@@ -69,7 +61,7 @@ void hideSelectionWhenUnfocused(QWidget* box)
 
 QPlainTextEdit* multiLineBox(QWidget* parent, const char16_t* name, QRect geometry)
 {
-    auto* e = place<QPlainTextEdit>(parent, name, geometry);
+    auto* e = placeNamedControl<QPlainTextEdit>(parent, name, geometry);
     e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     e->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -100,7 +92,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     标签_波特率 = label(分组框_串口设置, u"标签_波特率", {16, 56, 80, 24}, QStringLiteral("波特率"));
     组合框_波特率 =
         list(this, u"组合框_波特率", {104, 64, 100, 23}, {QStringLiteral("9600"), QStringLiteral("115200")}, 1);
-    外形框_串口状态 = place<StatusLamp>(分组框_串口设置, u"外形框_串口状态", {16, 88, 32, 32});
+    外形框_串口状态 = placeNamedControl<StatusLamp>(分组框_串口设置, u"外形框_串口状态", {16, 88, 32, 32});
     按钮_打开串口 = button(分组框_串口设置, u"按钮_打开串口", {56, 88, 140, 32}, QStringLiteral("打开串口"));
 
     // Pager parameters.
@@ -118,7 +110,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     组合框_响声 = list(分组框_呼机设置, u"组合框_响声", {96, 120, 100, 23},
                        {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}, 0);
     标签_地址码 = label(分组框_呼机设置, u"标签_地址码", {16, 152, 80, 24}, QStringLiteral("地址码"));
-    编辑框_地址码 = place<AddressEdit>(分组框_呼机设置, u"编辑框_地址码", {96, 152, 100, 24});
+    编辑框_地址码 = placeNamedControl<AddressEdit>(分组框_呼机设置, u"编辑框_地址码", {96, 152, 100, 24});
     编辑框_地址码->setAlignment(Qt::AlignCenter);
     编辑框_地址码->setText(QStringLiteral("1234567"));
     编辑框_地址码->setCursorPosition(0);
